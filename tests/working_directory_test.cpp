@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdint.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -64,8 +63,10 @@ std::u16string normalize(const std::u16string &input) {
 
 // ---- A stand-in for the system's character classification ----------------
 
-// What the stand-in answers, and which units it was asked about.
+// What the stand-in answers, whether it reports success, and which units it
+// was asked about.
 WORD fakeClassification = 0;
+BOOL fakeSucceeds = TRUE;
 std::vector<char16_t> classifiedUnits;
 
 BOOL WINAPI fakeGetStringTypeW(DWORD infoType, LPCWSTR text, int count, LPWORD types) {
@@ -77,15 +78,16 @@ BOOL WINAPI fakeGetStringTypeW(DWORD infoType, LPCWSTR text, int count, LPWORD t
         classifiedUnits.push_back(static_cast<char16_t>(text[i]));
         types[i] = fakeClassification;
     }
-    return TRUE;
+    return fakeSucceeds;
 }
 
 // While alive, every GetStringTypeW call the library makes gets `answer`.
 class FakeClassification {
 public:
-    explicit FakeClassification(WORD answer)
+    explicit FakeClassification(WORD answer, BOOL succeeds = TRUE)
         : hook_("KERNEL32.dll", "GetStringTypeW", reinterpret_cast<void *>(&fakeGetStringTypeW)) {
         fakeClassification = answer;
+        fakeSucceeds = succeeds;
         classifiedUnits.clear();
     }
     bool installed() const { return hook_.installed(); }
@@ -248,24 +250,32 @@ TEST(WorkingDirectory, SystemClassifiesUnitsFrom0100) {
     }
 }
 
-// Any one of the three letter flags makes a letter; no other flag does.
+// Any one of the three letter flags makes a letter; no other flag does, and
+// nothing does when the classification call fails.
 TEST(WorkingDirectory, AnyLetterFlagOfTheClassificationMakesALetter) {
     struct Answer {
         WORD type;
+        BOOL succeeds;
         bool letter;
     };
+    const WORD NON_LETTER_FLAGS = C1_DIGIT | C1_PUNCT | C1_SPACE | C1_CNTRL | C1_BLANK | C1_XDIGIT;
     const Answer ANSWERS[] = {
-        {C1_ALPHA, true}, {C1_UPPER, true},
-        {C1_LOWER, true}, {C1_DIGIT | C1_PUNCT | C1_SPACE | C1_CNTRL | C1_BLANK | C1_XDIGIT, false},
-        {0, false},
+        // clang-format off
+        {C1_ALPHA,         TRUE,  true},
+        {C1_UPPER,         TRUE,  true},
+        {C1_LOWER,         TRUE,  true},
+        {NON_LETTER_FLAGS, TRUE,  false},
+        {0,                TRUE,  false},
+        {C1_ALPHA,         FALSE, false},
+        // clang-format on
     };
     const std::u16string input = EM_DASH u":/"s;
     for (const Answer &a : ANSWERS) {
-        FakeClassification fake(a.type);
+        FakeClassification fake(a.type, a.succeeds);
         ASSERT_TRUE(fake.installed());
         const std::u16string expected = a.letter ? EM_DASH u":\\"s : EM_DASH u":"s;
         EXPECT_EQ(escape(normalize(input)), escape(expected))
-            << "classification 0x" << std::hex << a.type;
+            << "classification 0x" << std::hex << a.type << (a.succeeds ? "" : ", call failed");
     }
 }
 
