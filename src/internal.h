@@ -57,6 +57,38 @@ void throwJavaException(JNIEnv *env, const char *className, const char *message)
 // first NUL.
 jchar *normalizeWorkingDirectory(jchar *path);
 
+// src/launch: standard stream wiring.
+
+// The handle slots of create's long[] argument.
+constexpr int STDIN_SLOT = 0;
+constexpr int STDOUT_SLOT = 1;
+constexpr int STDERR_SLOT = 2;
+constexpr int STD_SLOT_COUNT = 3;
+
+// The six pipe ends one launch may make, named by owner. Each is
+// INVALID_HANDLE_VALUE until its pipe exists. The child's ends are always
+// closed in the parent before create returns; the parent's ends go to Java
+// through the slots, and are closed here only when the launch fails.
+struct StdPipes {
+    HANDLE inputRead;    // the child's standard input
+    HANDLE inputWrite;   // the parent's end, into slot 0
+    HANDLE outputWrite;  // the child's standard output
+    HANDLE outputRead;   // the parent's end, into slot 1
+    HANDLE errorWrite;   // the child's standard error
+    HANDLE errorRead;    // the parent's end, into slot 2
+};
+
+const StdPipes NO_PIPES = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
+                            INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+
+// Decides stdin, stdout and stderr, in that order, from the slots: a caller's
+// handle, or a new pipe whose parent's end is written back into the slot.
+// Fills the three standard handles of startup. On a failed pipe it raises
+// "CreatePipe" and returns false; the pipes made so far are left in pipes
+// for the caller to close.
+bool wireStandardStreams(JNIEnv *env, jlong *slots, jboolean mergeStderr, StdPipes *pipes,
+                         STARTUPINFOW *startup);
+
 // src/environment: the environment block snapshot.
 
 // The number of units of a Windows environment block before its closing NUL:
