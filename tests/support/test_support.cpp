@@ -1,0 +1,123 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace testsupport {
+
+std::wstring programDirectory() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::wstring directory(path, length);
+    return directory.substr(0, directory.find_last_of(L"\\/") + 1);
+}
+
+std::wstring childCommand(const std::wstring &commands) {
+    std::wstring command = L"\"" + programDirectory() + L"quill_child.exe\"";
+    if (!commands.empty()) {
+        command += L" " + commands;
+    }
+    return command;
+}
+
+HANDLE startChild(const std::wstring &commands, HANDLE input, HANDLE output, HANDLE error) {
+    std::wstring commandLine = childCommand(commands);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
+                        &startup, &process)) {
+        ADD_FAILURE() << "CreateProcessW of quill_child.exe failed, error " << GetLastError();
+        return NULL;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+ChildGuard::~ChildGuard() {
+    reset(NULL);
+}
+
+void ChildGuard::reset(HANDLE process) {
+    if (process_ != NULL) {
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 99);
+            WaitForSingleObject(process_, 10000);
+        }
+        CloseHandle(process_);
+    }
+    process_ = process;
+}
+
+HANDLE ChildGuard::release() {
+    HANDLE process = process_;
+    process_ = NULL;
+    return process;
+}
+
+Watchdog::Watchdog(const char *what, DWORD milliseconds)
+    : what_(what),
+      milliseconds_(milliseconds),
+      disarmed_(CreateEventW(NULL, TRUE, FALSE, NULL)),
+      thread_(CreateThread(NULL, 0, &Watchdog::run, this, 0, NULL)) {}
+
+Watchdog::~Watchdog() {
+    SetEvent(disarmed_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(disarmed_);
+}
+
+DWORD WINAPI Watchdog::run(void *self) {
+    Watchdog *watchdog = static_cast<Watchdog *>(self);
+    if (WaitForSingleObject(watchdog->disarmed_, watchdog->milliseconds_) == WAIT_TIMEOUT) {
+        fprintf(stderr, "\nwatchdog: %s did not finish within %lu ms; failing the test program\n",
+                watchdog->what_, static_cast<unsigned long>(watchdog->milliseconds_));
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    return 0;
+}
+
+std::string readAll(HANDLE pipe, DWORD watchdogMilliseconds) {
+    Watchdog watchdog("reading a pipe to end-of-file", watchdogMilliseconds);
+    std::string data;
+    char buffer[4096];
+    DWORD got = 0;
+    // ERROR_BROKEN_PIPE is how an anonymous pipe says end-of-file.
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, NULL) && got > 0) {
+        data.append(buffer, got);
+    }
+    return data;
+}
+
+bool writeAll(HANDLE handle, const std::string &text) {
+    size_t offset = 0;
+    while (offset < text.size()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, text.data() + offset, static_cast<DWORD>(text.size() - offset),
+                       &written, NULL)) {
+            return false;
+        }
+        offset += written;
+    }
+    return true;
+}
+
+bool isOpenHandle(HANDLE handle) {
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != 0;
+}
+
+bool isInheritable(HANDLE handle) {
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) && (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,75 @@
+// What the native tests share: the child program, a guard that kills a child
+// a failed test left running, and a watchdog for anything that may block.
+#ifndef QUILLSTEAD_TEST_SUPPORT_H
+#define QUILLSTEAD_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace testsupport {
+
+// The directory the running test program lives in, with a trailing backslash.
+// quill_child.exe, Quillstead.dll and the jvm.dll stand-in are built there.
+std::wstring programDirectory();
+
+// The full path of quill_child.exe, quoted, ready to start a command line.
+std::wstring childCommand(const std::wstring &commands);
+
+// Starts quill_child.exe directly with CreateProcessW (no library involved),
+// with the given standard handles (NULL: none) inherited. Returns the process
+// handle, or NULL after a failed test assertion.
+HANDLE startChild(const std::wstring &commands, HANDLE input = NULL, HANDLE output = NULL,
+                  HANDLE error = NULL);
+
+// Owns a child's process handle; kills the child if it still runs when the
+// guard goes, so a failed test never leaves one behind.
+class ChildGuard {
+public:
+    explicit ChildGuard(HANDLE process = NULL) : process_(process) {}
+    ~ChildGuard();
+    ChildGuard(const ChildGuard &) = delete;
+    ChildGuard &operator=(const ChildGuard &) = delete;
+
+    void reset(HANDLE process);
+    HANDLE get() const { return process_; }
+    // Gives up ownership (the handle was closed elsewhere, e.g. by the library).
+    HANDLE release();
+
+private:
+    HANDLE process_;
+};
+
+// Fails the whole test program if not disarmed (destroyed) within the time
+// given: a wait inside the library cannot be broken from the test, so a fault
+// there must end the program instead of hanging CI.
+class Watchdog {
+public:
+    Watchdog(const char *what, DWORD milliseconds);
+    ~Watchdog();
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    static DWORD WINAPI run(void *self);
+    const char *what_;
+    DWORD milliseconds_;
+    HANDLE disarmed_;
+    HANDLE thread_;
+};
+
+// Reads a pipe to end-of-file (under a watchdog) and returns what came.
+std::string readAll(HANDLE pipe, DWORD watchdogMilliseconds = 20000);
+
+// Writes all of text to a pipe or file.
+bool writeAll(HANDLE handle, const std::string &text);
+
+// True if the handle is still open in this process.
+bool isOpenHandle(HANDLE handle);
+
+// The HANDLE_FLAG_INHERIT bit of an open handle.
+bool isInheritable(HANDLE handle);
+
+}  // namespace testsupport
+
+#endif
