@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdint.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "working_directory_test_iat.h"
+#include "import_hooks.h"
 
 using namespace std::string_literals;
 
@@ -61,40 +62,44 @@ std::u16string normalize(const std::u16string &input) {
     return upToFirstNul(buffer.data());
 }
 
-// ---- A stand-in for the system's character classification ----------------
+// ---- The system's character classification, under the test's control ----
 
-// What the stand-in answers, whether it reports success, and which units it
-// was asked about.
-WORD fakeClassification = 0;
-BOOL fakeSucceeds = TRUE;
-std::vector<char16_t> classifiedUnits;
+namespace hooks = host::hooks;
 
-BOOL WINAPI fakeGetStringTypeW(DWORD infoType, LPCWSTR text, int count, LPWORD types) {
-    if (infoType != CT_CTYPE1 || count < 1) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    for (int i = 0; i < count; ++i) {
-        classifiedUnits.push_back(static_cast<char16_t>(text[i]));
-        types[i] = fakeClassification;
-    }
-    return fakeSucceeds;
-}
-
-// While alive, every GetStringTypeW call the library makes gets `answer`.
-class FakeClassification {
+// The library's code is linked into this program, so its GetStringTypeW
+// calls go through this program's own import table.
+class ClassificationHook {
 public:
-    explicit FakeClassification(WORD answer, BOOL succeeds = TRUE)
-        : hook_("KERNEL32.dll", "GetStringTypeW", reinterpret_cast<void *>(&fakeGetStringTypeW)) {
-        fakeClassification = answer;
-        fakeSucceeds = succeeds;
-        classifiedUnits.clear();
+    ClassificationHook() : scope_(GetModuleHandleW(nullptr), {hooks::Api::GET_STRING_TYPE}) {}
+    bool installed() const {
+        return scope_.hooked() == std::vector<hooks::Api>{hooks::Api::GET_STRING_TYPE};
     }
-    bool installed() const { return hook_.installed(); }
 
 private:
-    iat::ImportHook hook_;
+    hooks::Scope scope_;
 };
+
+// Every unit in [first, last] reported as `type`, whatever Wine says.
+void reportUnitsAs(char16_t first, char16_t last, WORD type) {
+    for (unsigned unit = first; unit <= last; ++unit) {
+        hooks::overrideCharType(static_cast<wchar_t>(unit), type);
+    }
+}
+
+size_t classificationCalls() {
+    return hooks::calls(hooks::Api::GET_STRING_TYPE).size();
+}
+
+// The types the classification handed back, call after call.
+std::vector<WORD> reportedTypes() {
+    std::vector<WORD> types;
+    for (const hooks::Call &call : hooks::calls(hooks::Api::GET_STRING_TYPE)) {
+        for (uintptr_t value : call.values) {
+            types.push_back(static_cast<WORD>(value));
+        }
+    }
+    return types;
+}
 
 // ---- The table of cases -----------------------------------------------------
 
@@ -216,20 +221,19 @@ void expectDriveRuleFollowsLetterSet(const char *classifier) {
     }
 }
 
-// The set below U+0100 is the same whatever the system would say about it.
+// The set below U+0100 is the same whatever the system would say about it,
+// and the system is not even asked.
 TEST(WorkingDirectory, LetterSetBelow0100IsFixed) {
     expectDriveRuleFollowsLetterSet("the system's classification");
-    {
-        FakeClassification everythingALetter(C1_ALPHA | C1_UPPER | C1_LOWER);
-        ASSERT_TRUE(everythingALetter.installed());
-        expectDriveRuleFollowsLetterSet("a classifier that calls everything a letter");
-        EXPECT_TRUE(classifiedUnits.empty());
-    }
-    {
-        FakeClassification nothingALetter(0);
-        ASSERT_TRUE(nothingALetter.installed());
-        expectDriveRuleFollowsLetterSet("a classifier that calls nothing a letter");
-        EXPECT_TRUE(classifiedUnits.empty());
+    ClassificationHook hook;
+    ASSERT_TRUE(hook.installed());
+    const WORD LETTER = C1_ALPHA | C1_UPPER | C1_LOWER;
+    for (WORD type : {LETTER, WORD{0}}) {
+        hooks::reset();
+        reportUnitsAs(0x0001, 0x00FF, type);
+        expectDriveRuleFollowsLetterSet(type == 0 ? "a system that calls nothing a letter"
+                                                  : "a system that calls everything a letter");
+        EXPECT_EQ(classificationCalls(), 0u);
     }
 }
 
@@ -255,60 +259,77 @@ TEST(WorkingDirectory, SystemClassifiesUnitsFrom0100) {
 TEST(WorkingDirectory, AnyLetterFlagOfTheClassificationMakesALetter) {
     struct Answer {
         WORD type;
-        BOOL succeeds;
+        bool callFails;
         bool letter;
     };
     const WORD NON_LETTER_FLAGS = C1_DIGIT | C1_PUNCT | C1_SPACE | C1_CNTRL | C1_BLANK | C1_XDIGIT;
     const Answer ANSWERS[] = {
         // clang-format off
-        {C1_ALPHA,         TRUE,  true},
-        {C1_UPPER,         TRUE,  true},
-        {C1_LOWER,         TRUE,  true},
-        {NON_LETTER_FLAGS, TRUE,  false},
-        {0,                TRUE,  false},
-        {C1_ALPHA,         FALSE, false},
+        {C1_ALPHA,         false, true},
+        {C1_UPPER,         false, true},
+        {C1_LOWER,         false, true},
+        {NON_LETTER_FLAGS, false, false},
+        {0,                false, false},
+        {C1_ALPHA,         true,  false},
         // clang-format on
     };
+    ClassificationHook hook;
+    ASSERT_TRUE(hook.installed());
     const std::u16string input = EM_DASH u":/"s;
     for (const Answer &a : ANSWERS) {
-        FakeClassification fake(a.type, a.succeeds);
-        ASSERT_TRUE(fake.installed());
+        hooks::reset();
+        reportUnitsAs(0x2014, 0x2014, a.type);
+        if (a.callFails) {
+            hooks::failNth(hooks::Api::GET_STRING_TYPE, 1, ERROR_INVALID_PARAMETER);
+        }
         const std::u16string expected = a.letter ? EM_DASH u":\\"s : EM_DASH u":"s;
         EXPECT_EQ(escape(normalize(input)), escape(expected))
-            << "classification 0x" << std::hex << a.type << (a.succeeds ? "" : ", call failed");
+            << "classification 0x" << std::hex << a.type << (a.callFails ? ", call failed" : "");
+        EXPECT_EQ(classificationCalls(), 1u);
     }
 }
 
-// Wine calls U+FFFF nothing, so only a classifier that calls it a letter
-// shows that it is kept out of the drive rule, and before the system is asked.
+// Wine calls U+FFFF nothing, so only a system that calls it a letter shows
+// that it is kept out of the drive rule, and before the system is asked.
 TEST(WorkingDirectory, FFFFIsNeverALetter) {
-    FakeClassification everythingALetter(C1_ALPHA | C1_UPPER | C1_LOWER);
-    ASSERT_TRUE(everythingALetter.installed());
-    // The fake is in effect: a dash becomes a drive letter.
-    EXPECT_EQ(escape(normalize(EM_DASH u":/"s)), escape(EM_DASH u":\\"s));
+    ClassificationHook hook;
+    ASSERT_TRUE(hook.installed());
+    const WORD LETTER = C1_ALPHA | C1_UPPER | C1_LOWER;
+    reportUnitsAs(0x2014, 0x2014, LETTER);
+    reportUnitsAs(0xFFFF, 0xFFFF, LETTER);
+    // The override is in effect: a dash becomes a drive letter.
+    ASSERT_EQ(escape(normalize(EM_DASH u":/"s)), escape(EM_DASH u":\\"s));
+    const size_t callsBefore = classificationCalls();
     EXPECT_EQ(escape(normalize(FFFF u":/"s)), escape(FFFF u":"s));
     EXPECT_EQ(escape(normalize(u"//" FFFF u":/x"s)), escape(u"\\\\" FFFF u":\\x"s));
-    EXPECT_EQ(std::count(classifiedUnits.begin(), classifiedUnits.end(), 0xFFFF), 0);
+    EXPECT_EQ(classificationCalls(), callsBefore);
 }
 
 // The letter test looks at the first non-separator unit and at nothing else.
+// Each unit is given a classification of its own, so the types handed back
+// tell which unit was asked about.
 TEST(WorkingDirectory, ClassifiesOnlyTheFirstNonSeparatorUnit) {
+    const WORD ZHE_TYPE = C1_PUNCT;
+    const WORD DASH_TYPE = C1_DIGIT;
     struct Probe {
         std::u16string input;
-        std::vector<char16_t> asked;
+        std::vector<WORD> reported;
     };
     const Probe PROBES[] = {
-        {ZHE u":/" ZHE u":/" ZHE ZHE u"/"s, {0x0416}},
-        {u"//" EM_DASH ZHE u":" ZHE u"/"s, {0x2014}},
+        {ZHE u":/" ZHE u":/" ZHE ZHE u"/"s, {ZHE_TYPE}},
+        {u"//" EM_DASH ZHE u":" ZHE u"/"s, {DASH_TYPE}},
         {u"a" ZHE u":/" ZHE u""s, {}},
         {u"///"s, {}},
         {u""s, {}},
     };
+    ClassificationHook hook;
+    ASSERT_TRUE(hook.installed());
     for (const Probe &p : PROBES) {
-        FakeClassification nothingALetter(0);
-        ASSERT_TRUE(nothingALetter.installed());
+        hooks::reset();
+        reportUnitsAs(0x0416, 0x0416, ZHE_TYPE);
+        reportUnitsAs(0x2014, 0x2014, DASH_TYPE);
         normalize(p.input);
-        EXPECT_EQ(classifiedUnits, p.asked) << "input " << escape(p.input);
+        EXPECT_EQ(reportedTypes(), p.reported) << "input " << escape(p.input);
     }
 }
 
