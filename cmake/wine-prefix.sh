@@ -12,9 +12,15 @@ case "$action" in
 setup)
     mkdir -p "$WINEPREFIX"
     # The server must not hold CTest's output pipe open, or the test never ends.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # A server already running for this prefix (an earlier run) is fine.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    # Wine's own services (services.exe, plugplay.exe, ...) start with the
+    # first program of a server and keep that program's output open. Start
+    # them here, detached from CTest's pipes, or the first test never ends.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i </dev/null >/dev/null 2>&1
+    else
+        wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
     fi
     echo "wine prefix ready: $WINEPREFIX"
     ;;
