@@ -41,9 +41,15 @@ JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_waitForInter
 
 JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_terminateProcess(
     JNIEnv *, jclass, jlong handle) {
+    HANDLE process = handleFromJava(handle);
+    // NO_HANDLE's low part is also the pseudo-handle of the calling process:
+    // a caller passing "no handle" must not kill its own VM.
+    if (process == GetCurrentProcess()) {
+        return;
+    }
     // A failed kill is not reported: the process has usually ended already,
     // and Java learns its fate from the wait and the exit code.
-    TerminateProcess(handleFromJava(handle), KILL_EXIT_CODE);
+    TerminateProcess(process, KILL_EXIT_CODE);
 }
 
 JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_closeHandle(JNIEnv *, jclass,
