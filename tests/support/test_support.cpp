@@ -2,20 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include "jvm_control.h"
+#include "quillstead_library.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 
 namespace testsupport {
 
-std::wstring programDirectory() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-    std::wstring directory(path, length);
-    return directory.substr(0, directory.find_last_of(L"\\/") + 1);
+void LibraryTest::SetUp() {
+    ASSERT_TRUE(library.load()) << library.error();
+    jvmStubReset();
+}
+
+void LibraryTest::TearDown() {
+    for (const std::string &violation : vm.violations()) {
+        ADD_FAILURE() << "JNI rule broken: " << violation;
+    }
+    EXPECT_EQ(vm.outstandingBorrows(), 0) << "JNI buffers not given back";
+    jvmStubReset();
 }
 
 std::wstring childCommand(const std::wstring &commands) {
-    std::wstring command = L"\"" + programDirectory() + L"quill_child.exe\"";
+    std::wstring command = L"\"" + host::programDirectory() + L"quill_child.exe\"";
     if (!commands.empty()) {
         command += L" " + commands;
     }

@@ -5,13 +5,40 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
+
+#include "host_vm.h"
+#include "quillstead_library.h"
 
 namespace testsupport {
 
-// The directory the running test program lives in, with a trailing backslash.
-// quill_child.exe, Quillstead.dll and the jvm.dll stand-in are built there.
-std::wstring programDirectory();
+// NO_HANDLE as Java passes it: all 64 bits set.
+constexpr jlong NO_HANDLE = -1;
+
+inline jlong toJava(HANDLE handle) {
+    return static_cast<jlong>(reinterpret_cast<uintptr_t>(handle));
+}
+
+inline HANDLE fromJava(jlong value) {
+    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+}
+
+// Quillstead.dll loaded as a VM loads it, a fresh strict VM, and the jvm.dll
+// stand-in back at its defaults. TearDown checks that the library kept the
+// JNI rules.
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const host::QuillsteadApi &api() const { return library.api(); }
+    JNIEnv *env() { return vm.env(); }
+
+    host::QuillsteadLibrary library;
+    host::HostVm vm;
+};
 
 // The full path of quill_child.exe, quoted, ready to start a command line.
 std::wstring childCommand(const std::wstring &commands);
