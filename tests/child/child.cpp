@@ -10,6 +10,8 @@
 //   exit CODE   exit now with CODE (decimal, or hex with 0x; may exceed 2^31)
 //   cwd         print the current directory
 //   env         print the environment block, one entry a line
+//   pwd         print the current directory, plainly (UTF-8, for people)
+//   getenv NAME print NAME=VALUE plainly, or "NAME is not set"
 //   args        print the arguments the C runtime split from the command line
 //               (all of them, this program's name included), one a line
 //
@@ -44,6 +46,17 @@ std::string narrow(const wchar_t *text) {
     return result;
 }
 
+std::string utf8(const wchar_t *text, size_t length) {
+    if (length == 0) {
+        return std::string();
+    }
+    const int size = static_cast<int>(length);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, size, NULL, 0, NULL, NULL);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, size, &out[0], bytes, NULL, NULL);
+    return out;
+}
+
 std::string escape(const wchar_t *text, size_t length) {
     static const char HEX[] = "0123456789ABCDEF";
     std::string result;
@@ -73,10 +86,21 @@ void echoStdin() {
     }
 }
 
-void printCurrentDirectory() {
+void printCurrentDirectory(bool plainly) {
     wchar_t directory[32768];
     const DWORD length = GetCurrentDirectoryW(32768, directory);
-    writeTo(STD_OUTPUT_HANDLE, escape(directory, length) + "\n");
+    writeTo(STD_OUTPUT_HANDLE, (plainly ? utf8(directory, length) : escape(directory, length)) + "\n");
+}
+
+void printVariable(const wchar_t *name) {
+    std::wstring value(32767, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, &value[0], 32767);
+    const std::string text = utf8(name, wcslen(name));
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
+        writeTo(STD_OUTPUT_HANDLE, text + " is not set\n");
+    } else {
+        writeTo(STD_OUTPUT_HANDLE, text + "=" + utf8(value.c_str(), length) + "\n");
+    }
 }
 
 void printEnvironment() {
@@ -105,7 +129,12 @@ int wmain(int argc, wchar_t **argv) {
         } else if (command == "exit") {
             ExitProcess(wcstoul(operand, NULL, 0));
         } else if (command == "cwd") {
-            printCurrentDirectory();
+            printCurrentDirectory(false);
+        } else if (command == "pwd") {
+            printCurrentDirectory(true);
+        } else if (command == "getenv") {
+            printVariable(operand);
+            ++i;
         } else if (command == "env") {
             printEnvironment();
         } else if (command == "args") {
