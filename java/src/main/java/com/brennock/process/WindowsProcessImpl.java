@@ -191,7 +191,8 @@ public final class WindowsProcessImpl {
      * Ends the process with exit code {@link #TERMINATED_EXIT_CODE} (1).
      *
      * <p>A failure (a closed or invalid handle, a process already gone) is silent. The handle stays
-     * open and still has to be closed.
+     * open and still has to be closed. {@link #NO_HANDLE} is ignored: its low 32 bits are also
+     * Windows' pseudo-handle for the calling process, so passing it on would end this VM.
      *
      * @param handle a process handle from {@link #create}
      */
