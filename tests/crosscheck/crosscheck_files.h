@@ -1,0 +1,52 @@
+// The cross-check files that java/ writes at build time: the command lines
+// and environment blocks the Java helpers made from tests/vectors, with what
+// the child must receive from each.
+//
+// Each file is lines of a keyword, one space and an escaped value; a record
+// runs from 'case NAME' to 'end'; '#' lines and blank lines are comments.
+#ifndef QUILL_CROSSCHECK_CROSSCHECK_FILES_H
+#define QUILL_CROSSCHECK_CROSSCHECK_FILES_H
+
+#include <string>
+#include <vector>
+
+namespace crosscheck {
+
+struct CommandLineCase {
+    std::string name;  // as the vector names it
+    std::string id;    // the name made fit for a test name, unique in its file
+    std::u16string program;
+    std::u16string commandLine;
+    std::vector<std::u16string> args;  // argv[1] onwards
+    bool rejected = false;
+    std::string rejection;  // the helper's message, still escaped
+};
+
+struct EnvironmentCase {
+    std::string name;
+    std::string id;
+    std::u16string block;                 // closing NUL included
+    std::vector<std::u16string> entries;  // NAME=VALUE, any order
+    bool rejected = false;
+    std::string rejection;
+};
+
+template <typename Case>
+struct CaseFile {
+    std::string path;
+    std::vector<Case> cases;
+    std::vector<std::string> errors;  // "line N: what is wrong"; empty when the file is sound
+};
+
+// Read once and kept: the test table and the checks on the file itself see
+// the same cases.
+const CaseFile<CommandLineCase> &commandLineFile();
+const CaseFile<EnvironmentCase> &environmentFile();
+
+// The cases to launch (the ones the helper did not refuse).
+std::vector<CommandLineCase> commandLinesToLaunch();
+std::vector<EnvironmentCase> environmentsToLaunch();
+
+}  // namespace crosscheck
+
+#endif

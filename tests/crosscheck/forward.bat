@@ -1,0 +1,1 @@
+@"%~dp0quill_child.exe" %*
