@@ -10,65 +10,10 @@ namespace crosscheck {
 
 namespace {
 
-struct Field {
-    int line;
-    std::string keyword;
-    std::string value;  // still escaped
-};
-
-struct Record {
-    int line;
-    std::string name;
-    std::vector<Field> fields;
-};
-
 void addError(std::vector<std::string> &errors, int line, const std::string &what) {
     errors.push_back("line " + std::to_string(line) + ": " + what);
 }
 
-// Splits the file into records without judging their fields.
-std::vector<Record> readRecords(const std::string &path, std::vector<std::string> &errors) {
-    std::vector<Record> records;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        errors.push_back("cannot open " + path);
-        return records;
-    }
-    bool open = false;
-    std::string text;
-    int line = 0;
-    while (std::getline(in, text)) {
-        ++line;
-        if (text.empty() || text[0] == '#') {
-            continue;
-        }
-        const size_t space = text.find(' ');
-        const std::string keyword = text.substr(0, space);
-        const std::string value = space == std::string::npos ? "" : text.substr(space + 1);
-        if (keyword == "case") {
-            if (open) {
-                addError(errors, line, "case inside case " + records.back().name);
-            }
-            records.push_back(Record{line, value, {}});
-            open = true;
-        } else if (keyword == "end" && space == std::string::npos) {
-            if (!open) {
-                addError(errors, line, "end outside a case");
-            }
-            open = false;
-        } else if (!open) {
-            addError(errors, line, "'" + keyword + "' outside a case");
-        } else if (space == std::string::npos) {
-            addError(errors, line, "'" + keyword + "' without its space and value");
-        } else {
-            records.back().fields.push_back(Field{line, keyword, value});
-        }
-    }
-    if (open) {
-        addError(errors, line, "case " + records.back().name + " has no end");
-    }
-    return records;
-}
 
 std::u16string decode(const Field &field, std::vector<std::string> &errors) {
     std::u16string units;
@@ -204,6 +149,50 @@ std::vector<Case> launchCases(const CaseFile<Case> &file) {
 }
 
 }  // namespace
+
+std::vector<Record> readRecords(const std::string &path, std::vector<std::string> &errors,
+                                Keywords keywords) {
+    std::vector<Record> records;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        errors.push_back("cannot open " + path);
+        return records;
+    }
+    bool open = false;
+    std::string text;
+    int line = 0;
+    while (std::getline(in, text)) {
+        ++line;
+        if (text.empty() || text[0] == '#') {
+            continue;
+        }
+        const size_t space = text.find(' ');
+        const std::string keyword = text.substr(0, space);
+        const std::string value = space == std::string::npos ? "" : text.substr(space + 1);
+        if (keyword == "case") {
+            if (open) {
+                addError(errors, line, "case inside case " + records.back().name);
+            }
+            records.push_back(Record{line, value, {}});
+            open = true;
+        } else if (keyword == "end" && space == std::string::npos) {
+            if (!open) {
+                addError(errors, line, "end outside a case");
+            }
+            open = false;
+        } else if (!open) {
+            addError(errors, line, "'" + keyword + "' outside a case");
+        } else if (space == std::string::npos && keywords == Keywords::WITH_VALUES) {
+            addError(errors, line, "'" + keyword + "' without its space and value");
+        } else {
+            records.back().fields.push_back(Field{line, keyword, value});
+        }
+    }
+    if (open) {
+        addError(errors, line, "case " + records.back().name + " has no end");
+    }
+    return records;
+}
 
 const CaseFile<CommandLineCase> &commandLineFile() {
     static const CaseFile<CommandLineCase> file =

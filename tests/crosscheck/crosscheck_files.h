@@ -12,6 +12,30 @@
 
 namespace crosscheck {
 
+// One 'keyword value' line of a case.
+struct Field {
+    int line;
+    std::string keyword;
+    std::string value;  // still escaped
+};
+
+// A case as the file holds it, from 'case NAME' to 'end'.
+struct Record {
+    int line;
+    std::string name;
+    std::vector<Field> fields;
+};
+
+// The generated files write every keyword with a value, an empty one as
+// "arg "; the hand-written vectors in tests/vectors also use bare keywords
+// ("arg" for an empty argument, "reject").
+enum class Keywords { WITH_VALUES, BARE_ALLOWED };
+
+// Splits a case file into records without judging their fields; what is
+// wrong with the file's shape goes to errors.
+std::vector<Record> readRecords(const std::string &path, std::vector<std::string> &errors,
+                                Keywords keywords = Keywords::WITH_VALUES);
+
 struct CommandLineCase {
     std::string name;  // as the vector names it
     std::string id;    // the name made fit for a test name, unique in its file
