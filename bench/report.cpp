@@ -39,8 +39,7 @@ std::string verdict(const Figure &figure) {
             if (s.median > limit) {
                 return "missed by " + number((s.median / limit - 1.0) * 100.0, 1) + "%";
             }
-            return s.medianHigh <= limit ? "met"
-                                         : "met, 95% CI reaches " + number(s.medianHigh, 3);
+            return s.medianHigh <= limit ? "met" : "met, 95% CI reaches " + number(s.medianHigh, 3);
         case Goal::AT_LEAST:
             if (s.median < limit) {
                 return "missed by " + number((1.0 - s.median / limit) * 100.0, 1) + "%";
