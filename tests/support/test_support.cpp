@@ -23,6 +23,47 @@ void LibraryTest::TearDown() {
     jvmStubReset();
 }
 
+CreateCall callCreate(const host::QuillsteadApi &api, host::HostVm &vm,
+                      const CreateArguments &arguments) {
+    CreateCall call;
+    call.commandLine = vm.newString(arguments.commandLine);
+    if (arguments.envBlock) {
+        call.envBlock = vm.newString(*arguments.envBlock);
+    }
+    if (arguments.directory) {
+        call.directory = vm.newString(*arguments.directory);
+    }
+    call.slotArray = vm.newLongArray(arguments.slots);
+    call.process = api.create(vm.env(), nullptr, call.commandLine, call.envBlock, call.directory,
+                              call.slotArray, arguments.mergeStderr ? JNI_TRUE : JNI_FALSE);
+    call.slots = vm.longArrayElements(call.slotArray);
+    return call;
+}
+
+void closeHandedOut(const host::QuillsteadApi &api, JNIEnv *env, const CreateCall &call) {
+    if (call.process != 0) {
+        api.closeHandle(env, nullptr, call.process);
+    }
+    // Elements past the third are not slots: create leaves them alone.
+    for (size_t i = 0; i < call.slots.size() && i < 3; ++i) {
+        if (call.slots[i] != NO_HANDLE) {
+            api.closeHandle(env, nullptr, call.slots[i]);
+        }
+    }
+}
+
+void HookedLibraryTest::SetUp() {
+    LibraryTest::SetUp();
+    if (!HasFatalFailure()) {
+        hooks_ = std::make_unique<host::hooks::Scope>(library.module());
+    }
+}
+
+void HookedLibraryTest::TearDown() {
+    hooks_.reset();
+    LibraryTest::TearDown();
+}
+
 std::wstring childCommand(const std::wstring &commands) {
     std::wstring command = L"\"" + host::programDirectory() + L"quill_child.exe\"";
     if (!commands.empty()) {

@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "host_vm.h"
+#include "import_hooks.h"
 #include "quillstead_library.h"
 
 namespace testsupport {
@@ -39,6 +43,56 @@ protected:
     host::QuillsteadLibrary library;
     host::HostVm vm;
 };
+
+// create's arguments as Java would pass them; an empty optional is a null
+// String.
+struct CreateArguments {
+    std::u16string commandLine;
+    std::optional<std::u16string> envBlock;
+    std::optional<std::u16string> directory;
+    std::vector<jlong> slots = {NO_HANDLE, NO_HANDLE, NO_HANDLE};
+    bool mergeStderr = false;
+};
+
+// One call of create: the Java objects it was given (to match them against
+// the VM's records), its result and the slot array as Java sees it after.
+struct CreateCall {
+    jstring commandLine = nullptr;
+    jstring envBlock = nullptr;
+    jstring directory = nullptr;
+    jlongArray slotArray = nullptr;
+    jlong process = 0;
+    std::vector<jlong> slots;
+};
+
+// Calls the exported create with the arguments made into Java objects of vm.
+CreateCall callCreate(const host::QuillsteadApi &api, host::HostVm &vm,
+                      const CreateArguments &arguments);
+
+// Closes, through the library's closeHandle as Java does, the process handle
+// and every one of the three slots that is not NO_HANDLE: what a successful
+// create handed out.
+void closeHandedOut(const host::QuillsteadApi &api, JNIEnv *env, const CreateCall &call);
+
+// A LibraryTest with the import hooks installed on the library for the whole
+// test; they are removed before the library is unloaded.
+class HookedLibraryTest : public LibraryTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CreateCall create(const CreateArguments &arguments) {
+        return callCreate(api(), vm, arguments);
+    }
+
+private:
+    std::unique_ptr<host::hooks::Scope> hooks_;
+};
+
+// UTF-16 units of a wide string (both are UTF-16 on Windows).
+inline std::u16string units(const std::wstring &text) {
+    return std::u16string(text.begin(), text.end());
+}
 
 // The full path of quill_child.exe, quoted, ready to start a command line.
 std::wstring childCommand(const std::wstring &commands);
