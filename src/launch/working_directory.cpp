@@ -96,14 +96,28 @@ void startWithoutDrive(Rewrite &rw) {
     }
 }
 
-void copyUnit(Rewrite &rw) {
-    const jchar unit = rw.text[rw.read++];
-    rw.text[rw.write++] = unit;
-    // Spaces do not move end, so trailing ones are cut off; inner ones
-    // survive because whatever follows them moves end past them.
-    if (unit != SPACE) {
-        rw.end = rw.write;
+// Every unit that ends an ordinary run (NUL, '/', '\\') is at most '\\', so
+// most units leave the run on one comparison.
+bool endsOrdinaryRun(jchar unit) {
+    return unit <= BACKSLASH && (unit == NUL || isSeparator(unit));
+}
+
+// Copies a run of units that are neither separators nor the terminator: the
+// bulk of any directory, so it is kept to one tight loop on locals.
+void copyOrdinaryRun(Rewrite &rw) {
+    jchar *const text = rw.text;
+    size_t read = rw.read;
+    size_t write = rw.write;
+    size_t end = rw.end;
+    for (jchar unit = text[read]; !endsOrdinaryRun(unit); unit = text[++read]) {
+        text[write++] = unit;
+        // Spaces do not move end, so trailing ones are cut off; inner ones
+        // survive because whatever follows them moves end past them.
+        end = unit == SPACE ? end : write;
     }
+    rw.read = read;
+    rw.write = write;
+    rw.end = end;
 }
 
 // Collapses a run of separators into one backslash. Returns false when the
@@ -142,7 +156,7 @@ jchar *normalizeWorkingDirectory(jchar *path) {
     rw.end = rw.write;
     while (rw.text[rw.read] != NUL) {
         if (!isSeparator(rw.text[rw.read])) {
-            copyUnit(rw);
+            copyOrdinaryRun(rw);
         } else if (!copySeparatorRun(rw)) {
             endAfterSeparatorRun(rw);
             return path;
