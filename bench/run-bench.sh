@@ -4,7 +4,9 @@
 # made (or its wineserver started) with Wine's services detached first, so
 # that their start-up is not timed, and the wineserver is stopped at the end.
 set -u
-prefix=$1
+mkdir -p "$1"
+# Wine accepts only an absolute prefix.
+prefix=$(cd "$1" && pwd)
 program=$2
 shift 2
 here=$(dirname "$0")

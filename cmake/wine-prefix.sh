@@ -4,13 +4,15 @@
 # whole test run, or stops that server again.
 set -eu
 action=$1
-export WINEPREFIX=$2
+# Wine accepts only an absolute prefix.
+mkdir -p "$2"
+WINEPREFIX=$(cd "$2" && pwd)
+export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 case "$action" in
 setup)
-    mkdir -p "$WINEPREFIX"
     # The server must not hold CTest's output pipe open, or the test never ends.
     # A server already running for this prefix (an earlier run) is fine.
     wineserver -p </dev/null >/dev/null 2>&1 || true
