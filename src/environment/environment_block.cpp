@@ -2,16 +2,17 @@
 #include "internal.h"
 
 jsize measureEnvironmentBlock(const jchar *block) {
-    if (block[0] == 0) {
-        return 0;
+    // The block ends at the first NUL that follows another NUL, that is
+    // where an entry would start; every NUL before it ends an entry and
+    // belongs to the string. One comparison a unit: skip each entry to its
+    // NUL, then look at what follows.
+    const jchar *unit = block;
+    while (*unit != 0) {
+        while (*++unit != 0) {
+        }
+        ++unit;
     }
-    // The block ends at the first NUL that follows another NUL; every NUL
-    // before it ends an entry and belongs to the string.
-    jsize length = 1;
-    while (block[length] != 0 || block[length - 1] != 0) {
-        ++length;
-    }
-    return length;
+    return static_cast<jsize>(unit - block);
 }
 
 JNIEXPORT jstring JNICALL
