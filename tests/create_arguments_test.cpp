@@ -138,15 +138,15 @@ TEST_P(ProcessArguments, ReachCreateProcessW) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProcessArguments,
-    ::testing::Values(
-        LaunchCase{"inherit_environment_and_directory", {}, {}, {}, {}},
-        LaunchCase{"block_and_forward_slash_directory", u"A=1\0B=two words\0\0"s, u"C:/work/"s,
-                   u"A=1\0B=two words\0\0"s, u"C:\\work"s},
-        LaunchCase{"empty_directory", {}, u""s, {}, u""s},
-        LaunchCase{"spaces_only_directory", {}, u"   "s, {}, u""s},
-        // Blocks that lack their terminators are closed inside the copy.
-        LaunchCase{"block_without_closing_nul", u"A=1\0B=2\0"s, {}, u"A=1\0B=2\0\0"s, {}},
-        LaunchCase{"block_without_any_nul", u"A=1\0B=2"s, {}, u"A=1\0B=2\0\0"s, {}}),
+    ::testing::Values(LaunchCase{"inherit_environment_and_directory", {}, {}, {}, {}},
+                      LaunchCase{"block_and_forward_slash_directory", u"A=1\0B=two words\0\0"s,
+                                 u"C:/work/"s, u"A=1\0B=two words\0\0"s, u"C:\\work"s},
+                      LaunchCase{"empty_directory", {}, u""s, {}, u""s},
+                      LaunchCase{"spaces_only_directory", {}, u"   "s, {}, u""s},
+                      // Blocks that lack their terminators are closed inside the copy.
+                      LaunchCase{
+                          "block_without_closing_nul", u"A=1\0B=2\0"s, {}, u"A=1\0B=2\0\0"s, {}},
+                      LaunchCase{"block_without_any_nul", u"A=1\0B=2"s, {}, u"A=1\0B=2\0\0"s, {}}),
     [](const ::testing::TestParamInfo<LaunchCase> &info) { return std::string(info.param.name); });
 
 // One expected SetHandleInformation call.
@@ -206,9 +206,9 @@ TEST_F(CreateArgumentsTest, PipesAreMadeAndFlaggedStreamByStream) {
     EXPECT_EQ(captures[0].startupInfo.hStdInput, inRead);
     EXPECT_EQ(captures[0].startupInfo.hStdOutput, outWrite);
     EXPECT_EQ(captures[0].startupInfo.hStdError, errWrite);
-    EXPECT_EQ(call.slots, (std::vector<jlong>{testsupport::toJava(inWrite),
-                                              testsupport::toJava(outRead),
-                                              testsupport::toJava(errRead)}));
+    EXPECT_EQ(call.slots,
+              (std::vector<jlong>{testsupport::toJava(inWrite), testsupport::toJava(outRead),
+                                  testsupport::toJava(errRead)}));
 
     // On success only the thread handle and the child's ends are closed, in
     // this order; the parent's ends and the process now belong to Java.
@@ -217,10 +217,10 @@ TEST_F(CreateArgumentsTest, PipesAreMadeAndFlaggedStreamByStream) {
         closed.push_back(c.args[0]);
     }
     const HANDLE thread = captures[0].processInformation.hThread;
-    EXPECT_EQ(closed, (std::vector<uintptr_t>{reinterpret_cast<uintptr_t>(thread),
-                                              reinterpret_cast<uintptr_t>(inRead),
-                                              reinterpret_cast<uintptr_t>(outWrite),
-                                              reinterpret_cast<uintptr_t>(errWrite)}));
+    EXPECT_EQ(closed,
+              (std::vector<uintptr_t>{
+                  reinterpret_cast<uintptr_t>(thread), reinterpret_cast<uintptr_t>(inRead),
+                  reinterpret_cast<uintptr_t>(outWrite), reinterpret_cast<uintptr_t>(errWrite)}));
     EXPECT_EQ(call.process, testsupport::toJava(captures[0].processInformation.hProcess));
 
     testsupport::closeHandedOut(api(), env(), call);

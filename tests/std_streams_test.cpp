@@ -70,18 +70,6 @@ protected:
         HookedLibraryTest::TearDown();
     }
 
-    // The streams that asked for a pipe, in wiring order: their pipes are the
-    // CreatePipe captures in that order.
-    static std::vector<int> pipedStreams(const SlotCase &c) {
-        std::vector<int> streams;
-        for (int stream = 0; stream < 3; ++stream) {
-            if (c.slotsIn[stream] == V::NONE && !(stream == 2 && c.merge)) {
-                streams.push_back(stream);
-            }
-        }
-        return streams;
-    }
-
     jlong resolve(V value) const {
         switch (value) {
             case V::NONE:
@@ -104,17 +92,11 @@ protected:
     HANDLE pipeEnd(V end) const {
         const int stream = (static_cast<int>(end) - static_cast<int>(V::IN_WRITE)) / 2;
         const bool readEnd = end == V::IN_READ || end == V::OUT_READ || end == V::ERR_READ;
-        const std::vector<int> streams = pipedStreams(GetParam());
-        const auto pipes = host::hooks::createPipeCaptures();
-        for (size_t i = 0; i < streams.size() && i < pipes.size(); ++i) {
-            if (streams[i] == stream) {
-                return readEnd ? pipes[i].readEnd : pipes[i].writeEnd;
-            }
-        }
-        ADD_FAILURE() << "case names a pipe end of stream " << stream << " that was not made";
-        return INVALID_HANDLE_VALUE;
+        const testsupport::PipeEnds ends = testsupport::pipeEndsOf(slotsIn_, GetParam().merge);
+        return readEnd ? ends.read[stream] : ends.write[stream];
     }
 
+    std::vector<jlong> slotsIn_;
     HANDLE callers_[3] = {};
 };
 
@@ -128,10 +110,10 @@ TEST_P(StdStreams, SlotsAreWiredAndHandedBack) {
     const SlotCase &c = GetParam();
     CreateArguments arguments;
     arguments.commandLine = u"child.exe";
-    arguments.slots.clear();
     for (V value : c.slotsIn) {
-        arguments.slots.push_back(resolve(value));
+        slotsIn_.push_back(resolve(value));
     }
+    arguments.slots = slotsIn_;
     arguments.mergeStderr = c.merge;
 
     const CreateCall call = create(arguments);
@@ -139,7 +121,11 @@ TEST_P(StdStreams, SlotsAreWiredAndHandedBack) {
     ASSERT_NE(call.process, 0) << vm.exceptionClass() << ": " << vm.exceptionMessage();
     EXPECT_FALSE(vm.exceptionPending());
     const auto pipes = host::hooks::createPipeCaptures();
-    ASSERT_EQ(pipes.size(), pipedStreams(c).size());
+    size_t pipeRequests = 0;
+    for (int stream = 0; stream < 3; ++stream) {
+        pipeRequests += c.slotsIn[stream] == V::NONE && !(stream == 2 && c.merge);
+    }
+    ASSERT_EQ(pipes.size(), pipeRequests);
 
     std::vector<jlong> expectedSlots;
     for (V value : c.slotsOut) {
@@ -162,8 +148,8 @@ TEST_P(StdStreams, SlotsAreWiredAndHandedBack) {
     for (const host::hooks::Call &flag : host::hooks::calls(Api::SET_HANDLE_INFORMATION)) {
         const HANDLE handle = reinterpret_cast<HANDLE>(flag.args[0]);
         const bool child = std::count(childHandles, childHandles + 3, handle) > 0;
-        const bool parentEnd = std::count(call.slots.begin(), call.slots.begin() + 3,
-                                          toJava(handle)) > 0;
+        const bool parentEnd =
+            std::count(call.slots.begin(), call.slots.begin() + 3, toJava(handle)) > 0;
         EXPECT_TRUE(child || parentEnd) << "flagged " << handle;
         EXPECT_EQ(flag.args[2], child ? static_cast<uintptr_t>(HANDLE_FLAG_INHERIT) : 0u);
     }
@@ -199,57 +185,56 @@ TEST_P(StdStreams, SlotsAreWiredAndHandedBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StdStreams,
-    ::testing::Values(
-        SlotCase{"three_pipes",
-                 {V::NONE, V::NONE, V::NONE},
-                 false,
-                 {V::IN_WRITE, V::OUT_READ, V::ERR_READ},
-                 {V::IN_READ, V::OUT_WRITE, V::ERR_WRITE}},
-        SlotCase{"merged_two_pipes",
-                 {V::NONE, V::NONE, V::NONE},
-                 true,
-                 {V::IN_WRITE, V::OUT_READ, V::NONE},
-                 {V::IN_READ, V::OUT_WRITE, V::OUT_WRITE}},
-        SlotCase{"merged_ignores_a_handle_in_slot_2",
-                 {V::NONE, V::NONE, V::CALLER2},
-                 true,
-                 {V::IN_WRITE, V::OUT_READ, V::NONE},
-                 {V::IN_READ, V::OUT_WRITE, V::OUT_WRITE}},
-        SlotCase{"caller_handles_everywhere",
-                 {V::CALLER0, V::CALLER1, V::CALLER2},
-                 false,
-                 {V::NONE, V::NONE, V::NONE},
-                 {V::CALLER0, V::CALLER1, V::CALLER2}},
-        SlotCase{"caller_handles_merged",
-                 {V::CALLER0, V::CALLER1, V::CALLER2},
-                 true,
-                 {V::NONE, V::NONE, V::NONE},
-                 {V::CALLER0, V::CALLER1, V::CALLER1}},
-        SlotCase{"caller_handles_around_a_pipe",
-                 {V::CALLER0, V::NONE, V::CALLER2},
-                 false,
-                 {V::NONE, V::OUT_READ, V::NONE},
-                 {V::CALLER0, V::OUT_WRITE, V::CALLER2}},
-        SlotCase{"zero_is_a_caller_handle",
-                 {V::ZERO, V::NONE, V::NONE},
-                 false,
-                 {V::NONE, V::OUT_READ, V::ERR_READ},
-                 {V::ZERO, V::OUT_WRITE, V::ERR_WRITE}},
-        SlotCase{"low_half_set_is_a_caller_handle",
-                 {V::NONE, V::LOW32, V::NONE},
-                 false,
-                 {V::IN_WRITE, V::NONE, V::ERR_READ},
-                 {V::IN_READ, V::LOW32, V::ERR_WRITE}},
-        SlotCase{"high_bits_of_a_caller_handle_ignored",
-                 {V::CALLER0_HIGH_BITS, V::NONE, V::NONE},
-                 true,
-                 {V::NONE, V::OUT_READ, V::NONE},
-                 {V::CALLER0, V::OUT_WRITE, V::OUT_WRITE}},
-        SlotCase{"elements_past_the_third_untouched",
-                 {V::NONE, V::NONE, V::NONE, V::CALLER1},
-                 false,
-                 {V::IN_WRITE, V::OUT_READ, V::ERR_READ, V::CALLER1},
-                 {V::IN_READ, V::OUT_WRITE, V::ERR_WRITE}}),
+    ::testing::Values(SlotCase{"three_pipes",
+                               {V::NONE, V::NONE, V::NONE},
+                               false,
+                               {V::IN_WRITE, V::OUT_READ, V::ERR_READ},
+                               {V::IN_READ, V::OUT_WRITE, V::ERR_WRITE}},
+                      SlotCase{"merged_two_pipes",
+                               {V::NONE, V::NONE, V::NONE},
+                               true,
+                               {V::IN_WRITE, V::OUT_READ, V::NONE},
+                               {V::IN_READ, V::OUT_WRITE, V::OUT_WRITE}},
+                      SlotCase{"merged_ignores_a_handle_in_slot_2",
+                               {V::NONE, V::NONE, V::CALLER2},
+                               true,
+                               {V::IN_WRITE, V::OUT_READ, V::NONE},
+                               {V::IN_READ, V::OUT_WRITE, V::OUT_WRITE}},
+                      SlotCase{"caller_handles_everywhere",
+                               {V::CALLER0, V::CALLER1, V::CALLER2},
+                               false,
+                               {V::NONE, V::NONE, V::NONE},
+                               {V::CALLER0, V::CALLER1, V::CALLER2}},
+                      SlotCase{"caller_handles_merged",
+                               {V::CALLER0, V::CALLER1, V::CALLER2},
+                               true,
+                               {V::NONE, V::NONE, V::NONE},
+                               {V::CALLER0, V::CALLER1, V::CALLER1}},
+                      SlotCase{"caller_handles_around_a_pipe",
+                               {V::CALLER0, V::NONE, V::CALLER2},
+                               false,
+                               {V::NONE, V::OUT_READ, V::NONE},
+                               {V::CALLER0, V::OUT_WRITE, V::CALLER2}},
+                      SlotCase{"zero_is_a_caller_handle",
+                               {V::ZERO, V::NONE, V::NONE},
+                               false,
+                               {V::NONE, V::OUT_READ, V::ERR_READ},
+                               {V::ZERO, V::OUT_WRITE, V::ERR_WRITE}},
+                      SlotCase{"low_half_set_is_a_caller_handle",
+                               {V::NONE, V::LOW32, V::NONE},
+                               false,
+                               {V::IN_WRITE, V::NONE, V::ERR_READ},
+                               {V::IN_READ, V::LOW32, V::ERR_WRITE}},
+                      SlotCase{"high_bits_of_a_caller_handle_ignored",
+                               {V::CALLER0_HIGH_BITS, V::NONE, V::NONE},
+                               true,
+                               {V::NONE, V::OUT_READ, V::NONE},
+                               {V::CALLER0, V::OUT_WRITE, V::OUT_WRITE}},
+                      SlotCase{"elements_past_the_third_untouched",
+                               {V::NONE, V::NONE, V::NONE, V::CALLER1},
+                               false,
+                               {V::IN_WRITE, V::OUT_READ, V::ERR_READ, V::CALLER1},
+                               {V::IN_READ, V::OUT_WRITE, V::ERR_WRITE}}),
     [](const ::testing::TestParamInfo<SlotCase> &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "jvm_control.h"
 #include "quillstead_library.h"
 
+#include <algorithm>
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -50,6 +52,25 @@ void closeHandedOut(const host::QuillsteadApi &api, JNIEnv *env, const CreateCal
             api.closeHandle(env, nullptr, call.slots[i]);
         }
     }
+}
+
+PipeEnds pipeEndsOf(const std::vector<jlong> &slotsIn, bool mergeStderr) {
+    PipeEnds ends;
+    std::fill(ends.read, ends.read + 3, INVALID_HANDLE_VALUE);
+    std::fill(ends.write, ends.write + 3, INVALID_HANDLE_VALUE);
+    const std::vector<host::hooks::CreatePipeCapture> pipes = host::hooks::createPipeCaptures();
+    size_t next = 0;
+    for (int stream = 0; stream < 3 && next < pipes.size(); ++stream) {
+        if (slotsIn[stream] != NO_HANDLE || (stream == 2 && mergeStderr)) {
+            continue;
+        }
+        const host::hooks::CreatePipeCapture &pipe = pipes[next++];
+        if (pipe.result) {
+            ends.read[stream] = pipe.readEnd;
+            ends.write[stream] = pipe.writeEnd;
+        }
+    }
+    return ends;
 }
 
 void HookedLibraryTest::SetUp() {

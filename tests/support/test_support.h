@@ -74,6 +74,16 @@ CreateCall callCreate(const host::QuillsteadApi &api, host::HostVm &vm,
 // create handed out.
 void closeHandedOut(const host::QuillsteadApi &api, JNIEnv *env, const CreateCall &call);
 
+// The pipe ends of one create call by stream (0 input, 1 output, 2 error),
+// from the hooks' CreatePipe captures: the streams whose slot asked for a pipe
+// (slot 2 not when merged) got them in wiring order. INVALID_HANDLE_VALUE
+// where no pipe was made, or where its CreatePipe failed.
+struct PipeEnds {
+    HANDLE read[3];
+    HANDLE write[3];
+};
+PipeEnds pipeEndsOf(const std::vector<jlong> &slotsIn, bool mergeStderr);
+
 // A LibraryTest with the import hooks installed on the library for the whole
 // test; they are removed before the library is unloaded.
 class HookedLibraryTest : public LibraryTest {
@@ -81,9 +91,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    CreateCall create(const CreateArguments &arguments) {
-        return callCreate(api(), vm, arguments);
-    }
+    CreateCall create(const CreateArguments &arguments) { return callCreate(api(), vm, arguments); }
 
 private:
     std::unique_ptr<host::hooks::Scope> hooks_;
