@@ -168,7 +168,7 @@ std::string levelName(int threads) {
 
 void runConcurrentLaunches(Context &context, Report &report) {
     say("\n[4] Concurrent launches (create serialised, three pipes each)\n");
-    PhaseWatchdog watchdog("the concurrent launch benchmark", PHASE_LIMIT_MS);
+    host::Watchdog watchdog("the concurrent launch benchmark", PHASE_LIMIT_MS);
     Shared shared;
     shared.api = &context.library.api();
     shared.commandLine = toUtf16(childCommandLine(context, L"out quill err quill"));

@@ -184,7 +184,7 @@ void runGrownCase(Context &context, Report &report) {
 
 void runEnvironmentSnapshot(Context &context, Report &report) {
     say("\n[3] Environment snapshot\n");
-    PhaseWatchdog watchdog("the environment benchmark", PHASE_LIMIT_MS);
+    host::Watchdog watchdog("the environment benchmark", PHASE_LIMIT_MS);
     measureCase(context, {"real block", 30, {}}, report);
     runSuppliedCase(context, report);
     runGrownCase(context, report);

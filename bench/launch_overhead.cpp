@@ -241,7 +241,7 @@ void runWithoutChild(Context &context, const LaunchInputs &inputs, Report &repor
 
 void runLaunchOverhead(Context &context, Report &report) {
     say("\n[1] Launch overhead\n");
-    PhaseWatchdog watchdog("the launch benchmark", PHASE_LIMIT_MS);
+    host::Watchdog watchdog("the launch benchmark", PHASE_LIMIT_MS);
     const LaunchInputs inputs = launchInputs(context);
     runWithChild(context, inputs, report);
     runWithoutChild(context, inputs, report);

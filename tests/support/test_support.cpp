@@ -132,28 +132,21 @@ HANDLE ChildGuard::release() {
     return process;
 }
 
-Watchdog::Watchdog(const char *what, DWORD milliseconds)
-    : what_(what),
-      milliseconds_(milliseconds),
-      disarmed_(CreateEventW(NULL, TRUE, FALSE, NULL)),
-      thread_(CreateThread(NULL, 0, &Watchdog::run, this, 0, NULL)) {}
-
-Watchdog::~Watchdog() {
-    SetEvent(disarmed_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(disarmed_);
-}
-
-DWORD WINAPI Watchdog::run(void *self) {
-    Watchdog *watchdog = static_cast<Watchdog *>(self);
-    if (WaitForSingleObject(watchdog->disarmed_, watchdog->milliseconds_) == WAIT_TIMEOUT) {
-        fprintf(stderr, "\nwatchdog: %s did not finish within %lu ms; failing the test program\n",
-                watchdog->what_, static_cast<unsigned long>(watchdog->milliseconds_));
-        fflush(stderr);
-        TerminateProcess(GetCurrentProcess(), 3);
-    }
-    return 0;
+bool endChildrenWithThisProgram() {
+    // The job handle is never closed: its closing, when the program ends, is
+    // what ends the children.
+    static const bool joined = [] {
+        HANDLE job = CreateJobObjectW(NULL, NULL);
+        if (job == NULL) {
+            return false;
+        }
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                       sizeof limits) &&
+               AssignProcessToJobObject(job, GetCurrentProcess());
+    }();
+    return joined;
 }
 
 std::string readAll(HANDLE pipe, DWORD watchdogMilliseconds) {

@@ -15,6 +15,7 @@
 #include "host_vm.h"
 #include "import_hooks.h"
 #include "quillstead_library.h"
+#include "watchdog.h"
 
 namespace testsupport {
 
@@ -129,23 +130,15 @@ private:
     HANDLE process_;
 };
 
-// Fails the whole test program if not disarmed (destroyed) within the time
-// given: a wait inside the library cannot be broken from the test, so a fault
-// there must end the program instead of hanging CI.
-class Watchdog {
-public:
-    Watchdog(const char *what, DWORD milliseconds);
-    ~Watchdog();
-    Watchdog(const Watchdog &) = delete;
-    Watchdog &operator=(const Watchdog &) = delete;
+// Ends the whole test program if a blocking step outlives its time.
+using host::Watchdog;
 
-private:
-    static DWORD WINAPI run(void *self);
-    const char *what_;
-    DWORD milliseconds_;
-    HANDLE disarmed_;
-    HANDLE thread_;
-};
+// Puts this test program into a job that ends every process in it when the
+// program ends, however it ends. A child started afterwards joins the job, so
+// a watchdog that ends the program ends the children too: left running, a
+// child that inherited the program's output would keep CTest waiting until
+// the test's timeout. Idempotent; false if the job could not be set up.
+bool endChildrenWithThisProgram();
 
 // Reads a pipe to end-of-file (under a watchdog) and returns what came.
 std::string readAll(HANDLE pipe, DWORD watchdogMilliseconds = 20000);
