@@ -26,11 +26,6 @@ constexpr DWORD WATCHDOG_MS = 30000;
 
 class CreateLaunch : public testsupport::LibraryTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        ASSERT_TRUE(testsupport::endChildrenWithThisProgram()) << "error " << GetLastError();
-    }
-
     // Starts quill_child.exe with the commands; the guard kills it should
     // the test fail before it ends.
     CreateCall launch(CreateArguments arguments, const std::wstring &commands, ChildGuard *guard) {

@@ -26,6 +26,8 @@ HANDLE inheritable(HANDLE handle) {
 // Runs quill-run.exe with the given command-line tail (quoted as a Windows
 // command line) and collects both output streams and the exit code.
 Outcome runQuillRun(const std::wstring &tail, HANDLE input = NULL) {
+    // quill-run and its child end with this program, even when a watchdog ends it.
+    EXPECT_TRUE(testsupport::endChildrenWithThisProgram()) << "error " << GetLastError();
     std::wstring commandLine = L"\"" + host::programDirectory() + L"quill-run.exe\" " + tail;
     HANDLE outRead, outWrite, errRead, errWrite;
     Outcome outcome = {"", "", 0xFFFFFFFF};

@@ -13,6 +13,8 @@
 namespace testsupport {
 
 void LibraryTest::SetUp() {
+    // Children these tests start end with the program, even when a watchdog ends it.
+    ASSERT_TRUE(endChildrenWithThisProgram()) << "error " << GetLastError();
     ASSERT_TRUE(library.load()) << library.error();
     jvmStubReset();
 }
@@ -94,6 +96,7 @@ std::wstring childCommand(const std::wstring &commands) {
 }
 
 HANDLE startChild(const std::wstring &commands, HANDLE input, HANDLE output, HANDLE error) {
+    EXPECT_TRUE(endChildrenWithThisProgram()) << "error " << GetLastError();
     std::wstring commandLine = childCommand(commands);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
