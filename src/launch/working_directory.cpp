@@ -106,17 +106,28 @@ bool endsOrdinaryRun(jchar unit) {
 // bulk of any directory, so it is kept to one tight loop on locals.
 void copyOrdinaryRun(Rewrite &rw) {
     jchar *const text = rw.text;
+    // Within a run, read and write move together: one index and the fixed
+    // distance between them.
+    const size_t gap = rw.read - rw.write;
     size_t read = rw.read;
-    size_t write = rw.write;
     size_t end = rw.end;
-    for (jchar unit = text[read]; !endsOrdinaryRun(unit); unit = text[++read]) {
-        text[write++] = unit;
-        // Spaces do not move end, so trailing ones are cut off; inner ones
-        // survive because whatever follows them moves end past them.
-        end = unit == SPACE ? end : write;
+    jchar unit = text[read];
+    // Spaces do not move end, so trailing ones are cut off; inner ones
+    // survive because whatever follows them moves end past them.
+    if (gap == 0) {
+        // Nothing has been dropped yet, so the units already stand where
+        // they belong: only scan.
+        for (; !endsOrdinaryRun(unit); unit = text[++read]) {
+            end = unit == SPACE ? end : read + 1;
+        }
+    } else {
+        for (; !endsOrdinaryRun(unit); unit = text[++read]) {
+            text[read - gap] = unit;
+            end = unit == SPACE ? end : read - gap + 1;
+        }
     }
     rw.read = read;
-    rw.write = write;
+    rw.write = read - gap;
     rw.end = end;
 }
 
