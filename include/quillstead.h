@@ -22,22 +22,24 @@ JNIEXPORT jlong JNICALL Java_com_brennock_process_WindowsProcessImpl_create(
 JNIEXPORT jint JNICALL Java_com_brennock_process_WindowsProcessImpl_getExitCodeProcess(
     JNIEnv *env, jclass clazz, jlong handle);
 
-JNIEXPORT jint JNICALL Java_com_brennock_process_WindowsProcessImpl_getStillActive(
-    JNIEnv *env, jclass clazz);
+JNIEXPORT jint JNICALL Java_com_brennock_process_WindowsProcessImpl_getStillActive(JNIEnv *env,
+                                                                                   jclass clazz);
 
 JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_waitForInterruptibly(
     JNIEnv *env, jclass clazz, jlong handle);
 
-JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_terminateProcess(
-    JNIEnv *env, jclass clazz, jlong handle);
+JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_terminateProcess(JNIEnv *env,
+                                                                                     jclass clazz,
+                                                                                     jlong handle);
 
-JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_closeHandle(
-    JNIEnv *env, jclass clazz, jlong handle);
+JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_closeHandle(JNIEnv *env,
+                                                                                jclass clazz,
+                                                                                jlong handle);
 
 /* com.brennock.process.WindowsProcessEnvironment */
 
-JNIEXPORT jstring JNICALL Java_com_brennock_process_WindowsProcessEnvironment_environmentBlock(
-    JNIEnv *env, jclass clazz);
+JNIEXPORT jstring JNICALL
+Java_com_brennock_process_WindowsProcessEnvironment_environmentBlock(JNIEnv *env, jclass clazz);
 
 #ifdef __cplusplus
 }

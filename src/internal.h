@@ -79,7 +79,7 @@ struct StdPipes {
 };
 
 const StdPipes NO_PIPES = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
-                            INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+                           INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
 
 // Decides stdin, stdout and stderr, in that order, from the slots: a caller's
 // handle, or a new pipe whose parent's end is written back into the slot.

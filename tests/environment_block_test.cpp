@@ -45,19 +45,18 @@ TEST_P(CraftedBlocks, MeasuredUpToTheClosingNul) {
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, CraftedBlocks,
-    ::testing::Values(
-        BlockCase{"two_entries", u"A=1\0B=2\0\0"s, u"A=1\0B=2\0"s},
-        BlockCase{"one_entry", u"X=y\0\0"s, u"X=y\0"s},
-        BlockCase{"no_entries", u"\0\0"s, u""s},
-        // Only the first unit is looked at when the block is empty.
-        BlockCase{"single_nul", u"\0"s, u""s},
-        // Per-drive directories come first in a real block and pass unchanged.
-        BlockCase{"equals_entries_in_order", u"=C:=C:\\x\0=D:=D:\\\0PATH=C:\\w\0\0"s,
-                  u"=C:=C:\\x\0=D:=D:\\\0PATH=C:\\w\0"s},
-        // A single-unit entry: its NUL follows a non-NUL, not a NUL.
-        BlockCase{"one_unit_entries", u"a\0b\0\0"s, u"a\0b\0"s},
-        BlockCase{"surrogate_pair", u"E=\xD83D\xDE00!\0\0"s, u"E=\xD83D\xDE00!\0"s},
-        BlockCase{"empty_value", u"EMPTY=\0Z=\xFFFF\0\0"s, u"EMPTY=\0Z=\xFFFF\0"s}),
+    ::testing::Values(BlockCase{"two_entries", u"A=1\0B=2\0\0"s, u"A=1\0B=2\0"s},
+                      BlockCase{"one_entry", u"X=y\0\0"s, u"X=y\0"s},
+                      BlockCase{"no_entries", u"\0\0"s, u""s},
+                      // Only the first unit is looked at when the block is empty.
+                      BlockCase{"single_nul", u"\0"s, u""s},
+                      // Per-drive directories come first in a real block and pass unchanged.
+                      BlockCase{"equals_entries_in_order", u"=C:=C:\\x\0=D:=D:\\\0PATH=C:\\w\0\0"s,
+                                u"=C:=C:\\x\0=D:=D:\\\0PATH=C:\\w\0"s},
+                      // A single-unit entry: its NUL follows a non-NUL, not a NUL.
+                      BlockCase{"one_unit_entries", u"a\0b\0\0"s, u"a\0b\0"s},
+                      BlockCase{"surrogate_pair", u"E=\xD83D\xDE00!\0\0"s, u"E=\xD83D\xDE00!\0"s},
+                      BlockCase{"empty_value", u"EMPTY=\0Z=\xFFFF\0\0"s, u"EMPTY=\0Z=\xFFFF\0"s}),
     [](const ::testing::TestParamInfo<BlockCase> &info) { return std::string(info.param.name); });
 
 TEST_F(EnvironmentBlock, RealBlockOfThisProcess) {
@@ -100,8 +99,7 @@ TEST_F(EnvironmentBlock, NoBlockFromWindowsRaisesOutOfMemory) {
     EXPECT_EQ(vm.exceptionClass(), "java/lang/OutOfMemoryError");
     EXPECT_EQ(vm.exceptionMessage(), "GetEnvironmentStrings failed, error=8");
     EXPECT_EQ(vm.calls(host::JniOp::NEW_STRING), 0);
-    EXPECT_TRUE(host::hooks::calls(Api::FREE_ENVIRONMENT_STRINGS).empty())
-        << "nothing to free";
+    EXPECT_TRUE(host::hooks::calls(Api::FREE_ENVIRONMENT_STRINGS).empty()) << "nothing to free";
 }
 
 }  // namespace

@@ -42,9 +42,9 @@ struct ExitCase {
 class ExitCodes : public ProcessControl, public ::testing::WithParamInterface<ExitCase> {};
 
 TEST_P(ExitCodes, ReadBackAfterTheWait) {
-    ChildGuard child(startChild(std::wstring(L"exit ") +
-                                std::wstring(GetParam().code, GetParam().code +
-                                                                  strlen(GetParam().code))));
+    ChildGuard child(
+        startChild(std::wstring(L"exit ") +
+                   std::wstring(GetParam().code, GetParam().code + strlen(GetParam().code))));
     ASSERT_NE(child.get(), nullptr);
 
     waitThroughLibrary(child.get());
@@ -98,7 +98,8 @@ TEST_F(ProcessControl, WaitsOnProcessThenInterruptEvent) {
     EXPECT_EQ(wait.args[3], static_cast<uintptr_t>(INFINITE));
     ASSERT_EQ(wait.values.size(), 2u);
     EXPECT_EQ(wait.values[0], reinterpret_cast<uintptr_t>(child.get()));
-    EXPECT_EQ(wait.values[1], reinterpret_cast<uintptr_t>(jvmStubInterruptEvent(GetCurrentThreadId())));
+    EXPECT_EQ(wait.values[1],
+              reinterpret_cast<uintptr_t>(jvmStubInterruptEvent(GetCurrentThreadId())));
     EXPECT_EQ(jvmStubInterruptEventCalls(), 1);
 }
 

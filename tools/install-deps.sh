@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs, as root on Debian 12, whatever the build and the tests lack:
 # the mingw-w64 i686 cross compiler, Wine with its 32-bit part, CMake, Ninja,
-# GoogleTest's sources, a JDK and JUnit 5. Does nothing when all is there.
+# GoogleTest's sources, a JDK, JUnit 5 and clang-format. Does nothing when
+# all is there.
 set -eu
 
 PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 cmake ninja-build googletest
-openjdk-17-jdk-headless junit5"
+openjdk-17-jdk-headless junit5 clang-format git"
 
 missing=""
 for package in $PACKAGES; do

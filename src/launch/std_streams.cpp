@@ -52,8 +52,8 @@ bool wireStandardStreams(JNIEnv *env, jlong *slots, jboolean mergeStderr, StdPip
                     &startup->hStdInput)) {
         return false;
     }
-    if (!wireStream(env, &slots[STDOUT_SLOT], CHILD_WRITES, &pipes->outputWrite,
-                    &pipes->outputRead, &startup->hStdOutput)) {
+    if (!wireStream(env, &slots[STDOUT_SLOT], CHILD_WRITES, &pipes->outputWrite, &pipes->outputRead,
+                    &startup->hStdOutput)) {
         return false;
     }
     if (mergeStderr) {
@@ -64,6 +64,6 @@ bool wireStandardStreams(JNIEnv *env, jlong *slots, jboolean mergeStderr, StdPip
         setInheritable(startup->hStdError, true);
         return true;
     }
-    return wireStream(env, &slots[STDERR_SLOT], CHILD_WRITES, &pipes->errorWrite,
-                      &pipes->errorRead, &startup->hStdError);
+    return wireStream(env, &slots[STDERR_SLOT], CHILD_WRITES, &pipes->errorWrite, &pipes->errorRead,
+                      &startup->hStdError);
 }

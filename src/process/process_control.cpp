@@ -10,8 +10,8 @@ constexpr UINT KILL_EXIT_CODE = 1;
 
 }  // namespace
 
-JNIEXPORT jint JNICALL Java_com_brennock_process_WindowsProcessImpl_getExitCodeProcess(
-    JNIEnv *env, jclass, jlong handle) {
+JNIEXPORT jint JNICALL
+Java_com_brennock_process_WindowsProcessImpl_getExitCodeProcess(JNIEnv *env, jclass, jlong handle) {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(handleFromJava(handle), &exitCode)) {
         throwLastError(env, "GetExitCodeProcess");
@@ -39,8 +39,9 @@ JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_waitForInter
     }
 }
 
-JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_terminateProcess(
-    JNIEnv *, jclass, jlong handle) {
+JNIEXPORT void JNICALL Java_com_brennock_process_WindowsProcessImpl_terminateProcess(JNIEnv *,
+                                                                                     jclass,
+                                                                                     jlong handle) {
     HANDLE process = handleFromJava(handle);
     // NO_HANDLE's low part is also the pseudo-handle of the calling process:
     // a caller passing "no handle" must not kill its own VM.

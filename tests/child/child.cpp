@@ -89,7 +89,8 @@ void echoStdin() {
 void printCurrentDirectory(bool plainly) {
     wchar_t directory[32768];
     const DWORD length = GetCurrentDirectoryW(32768, directory);
-    writeTo(STD_OUTPUT_HANDLE, (plainly ? utf8(directory, length) : escape(directory, length)) + "\n");
+    writeTo(STD_OUTPUT_HANDLE,
+            (plainly ? utf8(directory, length) : escape(directory, length)) + "\n");
 }
 
 void printVariable(const wchar_t *name) {

@@ -14,7 +14,6 @@ void addError(std::vector<std::string> &errors, int line, const std::string &wha
     errors.push_back("line " + std::to_string(line) + ": " + what);
 }
 
-
 std::u16string decode(const Field &field, std::vector<std::string> &errors) {
     std::u16string units;
     std::string error;

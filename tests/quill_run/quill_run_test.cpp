@@ -92,11 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, QuillRun,
     ::testing::Values(
         // The child prints argv one a line, backslashes doubled.
-        RunCase{"arguments_with_spaces_and_quotes",
-                LR"(-- quill_child.exe args "two words" "a \"quoted\" one" "C:\dir with space\\" "")",
-                lines({"quill_child.exe", "args", "two words", "a \"quoted\" one",
-                       "C:\\\\dir with space\\\\", ""}),
-                "", 0},
+        RunCase{
+            "arguments_with_spaces_and_quotes",
+            LR"(-- quill_child.exe args "two words" "a \"quoted\" one" "C:\dir with space\\" "")",
+            lines({"quill_child.exe", "args", "two words", "a \"quoted\" one",
+                   "C:\\\\dir with space\\\\", ""}),
+            "", 0},
         RunCase{"directory_and_environment",
                 LR"(--dir C:/windows//system32/ --env QUILL_E2E=yes --env "QUILL_SPACE=a b" -- )"
                 LR"(quill_child.exe pwd getenv QUILL_E2E getenv QUILL_SPACE)",
@@ -128,8 +129,7 @@ public:
     void SetUp() override { SetEnvironmentVariableW(L"QUILL_INHERITED", L"from the test"); }
 };
 
-const auto *const ENVIRONMENT =
-    ::testing::AddGlobalTestEnvironment(new QuillRunEnvironment);
+const auto *const ENVIRONMENT = ::testing::AddGlobalTestEnvironment(new QuillRunEnvironment);
 
 TEST(QuillRunInput, FileFeedsTheChild) {
     const std::wstring path = host::programDirectory() + L"quill_run_input.txt";

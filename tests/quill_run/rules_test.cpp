@@ -31,9 +31,8 @@ std::u16string unescaped(const std::string &text) {
 // The source vectors, which keep the inputs of refused cases too.
 std::vector<crosscheck::Record> sourceVectors(const char *file) {
     std::vector<std::string> errors;
-    std::vector<crosscheck::Record> records =
-        crosscheck::readRecords(std::string(QUILL_VECTORS_DIR "/") + file, errors,
-                                crosscheck::Keywords::BARE_ALLOWED);
+    std::vector<crosscheck::Record> records = crosscheck::readRecords(
+        std::string(QUILL_VECTORS_DIR "/") + file, errors, crosscheck::Keywords::BARE_ALLOWED);
     for (const std::string &error : errors) {
         ADD_FAILURE() << file << ": " << error;
     }
@@ -109,7 +108,8 @@ TEST(QuillRunRules, EnvironmentBlocksAsTheJavaHelperBuildsThem) {
         }
         ASSERT_TRUE(javaCases.count(record.name)) << "no Java result for this case";
         ASSERT_TRUE(block.ok) << block.error;
-        EXPECT_EQ(crosscheck::escape(block.block), crosscheck::escape(javaCases[record.name]->block));
+        EXPECT_EQ(crosscheck::escape(block.block),
+                  crosscheck::escape(javaCases[record.name]->block));
         ++built;
     }
     EXPECT_GE(built, 5);

@@ -101,7 +101,8 @@ CommandLine buildCommandLine(const std::u16string &program,
         return {false, u"", "program is empty"};
     }
     if (program.find(u'"') != std::u16string::npos) {
-        return {false, u"", "program " + printable(program) + " contains '\"', which no file name has"};
+        return {false, u"",
+                "program " + printable(program) + " contains '\"', which no file name has"};
     }
     std::string why = refusal("program", program, batch);
     if (!why.empty()) {

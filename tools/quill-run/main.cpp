@@ -176,8 +176,8 @@ DWORD WINAPI pump(void *argument) {
     Pump *p = static_cast<Pump *>(argument);
     char buffer[8192];
     DWORD got = 0;
-    while (p->from != INVALID_HANDLE_VALUE && ReadFile(p->from, buffer, sizeof buffer, &got, NULL) &&
-           got > 0) {
+    while (p->from != INVALID_HANDLE_VALUE &&
+           ReadFile(p->from, buffer, sizeof buffer, &got, NULL) && got > 0) {
         if (!writeAll(p->to, buffer, got)) {
             break;
         }
@@ -300,10 +300,9 @@ int run(const Options &options) {
     }
 
     jlongArray slots = vm.newLongArray({NO_HANDLE, NO_HANDLE, NO_HANDLE});
-    const jlong process =
-        api.create(env, NULL, vm.newString(commandLine.line), envBlock,
-                   options.hasDirectory ? vm.newString(options.directory) : NULL, slots,
-                   options.mergeStderr ? JNI_TRUE : JNI_FALSE);
+    const jlong process = api.create(env, NULL, vm.newString(commandLine.line), envBlock,
+                                     options.hasDirectory ? vm.newString(options.directory) : NULL,
+                                     slots, options.mergeStderr ? JNI_TRUE : JNI_FALSE);
     if (vm.exceptionPending()) {
         const std::string message = vm.exceptionMessage();
         printError(message);
@@ -314,8 +313,7 @@ int run(const Options &options) {
     Pump input = {&api, stdinSource, handleOf(ends[0]), ends[0], NULL};
     Pump output = {&api, handleOf(ends[1]), GetStdHandle(STD_OUTPUT_HANDLE), ends[1], NULL};
     Pump error = {&api, handleOf(ends[2]), GetStdHandle(STD_ERROR_HANDLE), ends[2], NULL};
-    if (!startPump(&input) || !startPump(&output) ||
-        (ends[2] != NO_HANDLE && !startPump(&error))) {
+    if (!startPump(&input) || !startPump(&output) || (ends[2] != NO_HANDLE && !startPump(&error))) {
         printError("cannot start a thread");
         api.terminateProcess(env, NULL, process);
         return EXIT_CANNOT_RUN;
