@@ -89,11 +89,4 @@ const StdPipes NO_PIPES = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_H
 bool wireStandardStreams(JNIEnv *env, jlong *slots, jboolean mergeStderr, StdPipes *pipes,
                          STARTUPINFOW *startup);
 
-// src/environment: the environment block snapshot.
-
-// The number of units of a Windows environment block before its closing NUL:
-// every entry with the NUL that ends it. A block that starts with NUL holds
-// no entries and measures 0.
-jsize measureEnvironmentBlock(const jchar *block);
-
 #endif

@@ -1,6 +1,11 @@
 // The current process's environment, handed to Java as one string.
 #include "internal.h"
 
+namespace {
+
+// The number of units of a Windows environment block before its closing NUL:
+// every entry with the NUL that ends it. A block that starts with NUL holds
+// no entries and measures 0.
 jsize measureEnvironmentBlock(const jchar *block) {
     // The block ends at the first NUL that follows another NUL, that is
     // where an entry would start; every NUL before it ends an entry and
@@ -15,9 +20,11 @@ jsize measureEnvironmentBlock(const jchar *block) {
     return static_cast<jsize>(unit - block);
 }
 
+}  // namespace
+
 JNIEXPORT jstring JNICALL
 Java_com_brennock_process_WindowsProcessEnvironment_environmentBlock(JNIEnv *env, jclass) {
-    const WCHAR *block = GetEnvironmentStringsW();
+    WCHAR *block = GetEnvironmentStringsW();
     if (block == NULL) {
         // Windows gives no block only when it cannot allocate one.
         throwLastErrorAs(env, "java/lang/OutOfMemoryError", "GetEnvironmentStrings");
@@ -28,6 +35,6 @@ Java_com_brennock_process_WindowsProcessEnvironment_environmentBlock(JNIEnv *env
     // NULL when the VM could not make the string; its error is then pending.
     jstring snapshot = env->NewString(units, measureEnvironmentBlock(units));
 
-    FreeEnvironmentStringsW(const_cast<WCHAR *>(block));
+    FreeEnvironmentStringsW(block);
     return snapshot;
 }
