@@ -51,21 +51,6 @@ struct SweepConfig {
 class FailureSweep : public testsupport::HookedLibraryTest,
                      public ::testing::WithParamInterface<SweepConfig> {
 protected:
-    void SetUp() override {
-        HookedLibraryTest::SetUp();
-        for (HANDLE &handle : callers_) {
-            handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            ASSERT_NE(handle, nullptr);
-        }
-    }
-
-    void TearDown() override {
-        for (HANDLE handle : callers_) {
-            CloseHandle(handle);
-        }
-        HookedLibraryTest::TearDown();
-    }
-
     // Every argument given, so that every copy and borrow is made.
     CreateArguments arguments() const {
         CreateArguments arguments;
@@ -158,7 +143,7 @@ protected:
         }
     }
 
-    HANDLE callers_[3] = {};
+    testsupport::CallerHandles callers_;
 };
 
 TEST_P(FailureSweep, EveryPointUnwindsCompletely) {

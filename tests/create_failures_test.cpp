@@ -124,17 +124,6 @@ protected:
     void SetUp() override {
         CreateFailures::SetUp();
         host::hooks::fakeCreateProcess(true);
-        for (HANDLE &handle : callers_) {
-            handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            ASSERT_NE(handle, nullptr);
-        }
-    }
-
-    void TearDown() override {
-        for (HANDLE handle : callers_) {
-            CloseHandle(handle);
-        }
-        CreateFailures::TearDown();
     }
 
     uintptr_t resolve(V value, const testsupport::PipeEnds &ends) const {
@@ -163,7 +152,7 @@ protected:
         return value == V::NONE ? NO_HANDLE : static_cast<jlong>(resolve(value, ends));
     }
 
-    HANDLE callers_[3] = {};
+    testsupport::CallerHandles callers_;
 };
 
 TEST_P(PipeFailures, EndTheLaunchAndCloseEarlierPipes) {

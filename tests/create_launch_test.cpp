@@ -208,13 +208,7 @@ public:
 
     std::string contents() const {
         SetFilePointer(handle_, 0, nullptr, FILE_BEGIN);
-        std::string data;
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(handle_, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-            data.append(buffer, got);
-        }
-        return data;
+        return testsupport::readAll(handle_);
     }
 
 private:

@@ -54,20 +54,9 @@ protected:
     void SetUp() override {
         HookedLibraryTest::SetUp();
         host::hooks::fakeCreateProcess(true);
-        // Real, open, non-inheritable handles, as a Java caller's file or
-        // pipe handles are until create wires them.
-        for (HANDLE &handle : callers_) {
-            handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            ASSERT_NE(handle, nullptr);
+        for (HANDLE handle : callers_) {
             ASSERT_FALSE(isInheritable(handle));
         }
-    }
-
-    void TearDown() override {
-        for (HANDLE handle : callers_) {
-            CloseHandle(handle);
-        }
-        HookedLibraryTest::TearDown();
     }
 
     jlong resolve(V value) const {
@@ -97,7 +86,7 @@ protected:
     }
 
     std::vector<jlong> slotsIn_;
-    HANDLE callers_[3] = {};
+    testsupport::CallerHandles callers_;
 };
 
 // The handle a slot value stands for, as the library must use it: its low

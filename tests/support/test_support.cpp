@@ -152,6 +152,21 @@ bool endChildrenWithThisProgram() {
     return joined;
 }
 
+CallerHandles::CallerHandles() {
+    for (HANDLE &handle : handles_) {
+        handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (handle == nullptr) {
+            ADD_FAILURE() << "CreateEventW failed, error " << GetLastError();
+        }
+    }
+}
+
+CallerHandles::~CallerHandles() {
+    for (HANDLE handle : handles_) {
+        CloseHandle(handle);
+    }
+}
+
 std::string readAll(HANDLE pipe, DWORD watchdogMilliseconds) {
     Watchdog watchdog("reading a pipe to end-of-file", watchdogMilliseconds);
     std::string data;

@@ -130,6 +130,25 @@ private:
     HANDLE process_;
 };
 
+// Three open handles of the caller's own, to put into slots as
+// caller-supplied handles: unsignalled events, not inheritable, as a Java
+// caller's file or pipe handles are until create wires them. Closed when
+// the holder goes.
+class CallerHandles {
+public:
+    CallerHandles();
+    ~CallerHandles();
+    CallerHandles(const CallerHandles &) = delete;
+    CallerHandles &operator=(const CallerHandles &) = delete;
+
+    HANDLE operator[](size_t index) const { return handles_[index]; }
+    const HANDLE *begin() const { return handles_; }
+    const HANDLE *end() const { return handles_ + 3; }
+
+private:
+    HANDLE handles_[3];
+};
+
 // Ends the whole test program if a blocking step outlives its time.
 using host::Watchdog;
 
